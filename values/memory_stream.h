@@ -1,0 +1,48 @@
+// An in-memory byte stream with one read/write position, reached through a
+// handle that any thread may use. The table of open streams is shared by the
+// whole process and safe under concurrent open, close and look-up; one stream
+// must not be used by two threads at the same moment.
+//
+// A ByteStringArray is written as, for each element in order, a 4-byte
+// little-endian length and then that many bytes; there is no header.
+#pragma once
+
+#include <cstdint>
+
+#include "values/value_types.h"
+
+namespace pellora {
+
+// A non-zero number naming an open stream. Every operation accepts an invalid
+// handle (never opened, or closed) and does nothing harmful.
+using StreamHandle = int32_t;
+
+// A new, empty stream.
+[[nodiscard]] StreamHandle OpenMemoryStream();
+
+// Writes every element at the position. False for an invalid handle.
+bool StreamWriteData(StreamHandle handle, const ByteStringArray& array);
+
+// Reads ArrayCount(array) elements into `array`. When the data runs out first
+// the position and the array are left as they were and the result is false.
+bool StreamReadData(StreamHandle handle, ByteStringArray& array);
+
+// Position to 0. False for an invalid handle.
+bool StreamSeekToStart(StreamHandle handle);
+
+// Writes the text's bytes at the position, no line end added.
+bool StreamWriteText(StreamHandle handle, std::string_view text);
+
+// The next line without its line feed and one trailing carriage return. A zero
+// or 0x1A byte ends the line and is not passed: the position stays on it.
+// Empty at the end and for an invalid handle.
+[[nodiscard]] Text StreamReadLine(StreamHandle handle);
+
+// True at or past the end of the data (and for an invalid handle); with
+// textEnd, also when the byte at the position is a zero or 0x1A byte.
+[[nodiscard]] bool StreamAtEnd(StreamHandle handle, bool textEnd = false);
+
+// Releases the stream; closing an invalid handle does nothing.
+void CloseStream(StreamHandle handle);
+
+}  // namespace pellora
