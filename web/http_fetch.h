@@ -2,6 +2,7 @@
 // time-out, default headers, cookies, redirects and optional decoding.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -16,11 +17,20 @@ namespace pellora {
 
 // Fetches `url` and returns the reply body (converted when `decoding` is 1,
 // UTF-8, or 2, Big5 to simplified GBK), the time-out text, or the empty byte
-// string on failure. A URL without an http:// or https:// scheme (any letter
-// case) gets "http://" in front. `method` 1 sends POST, anything else GET.
-// A left-out time-out is 60 seconds; a given 0 times out at once.
+// string on failure. A URL that is empty or only blanks returns the empty
+// byte string at once. A URL without an http:// or https:// scheme (any
+// letter case) gets "http://" in front. `method` 1 sends POST, anything else
+// GET. The proxy serves http:// requests only.
+// Time-out: left out, 60 seconds; given, that many seconds, a 0 or negative
+// value timing out at once. Once the limit is reached the time-out text is
+// returned unconverted, even when the worker ended at that very moment, and
+// the worker is told to stop; it releases what it uses by itself.
 // `replyHeaders` and `replyCookies` are written only when given and the
-// worker finished. `allowRedirect` left out means true.
+// worker finished: the raw headers of the final reply and the cookie pairs
+// of its Set-Cookie lines ("a=1;b=2;"); both empty when the request could
+// not be made. `allowRedirect` left out means true.
+// The cookie text, when not blank, is sent as a Cookie line and keeps the
+// process-wide cookie store out of this request.
 [[nodiscard]] ByteString HttpFetch(
     std::string_view url, int method = 0, std::string_view proxy = {},
     std::string_view headers = {}, std::string_view postData = {},
@@ -31,8 +41,13 @@ namespace pellora {
 
 // Registers, for the calling thread only, a function that dispatches the
 // thread's pending window events. While HttpFetch waits on such a thread it
-// wakes regularly and runs the pump, so the thread's window stays alive.
-// An empty function removes the registration.
+// wakes every 10 ms and runs the pump after every wake-up (also the last),
+// so the thread's window stays alive; without a pump it blocks until the
+// worker ends or the limit passes. An empty function removes the
+// registration.
 void SetThreadEventPump(std::function<void()> pump);
+
+// Milliseconds of a monotonic clock, wrapping at 2^32.
+[[nodiscard]] std::uint32_t UptimeMs();
 
 }  // namespace pellora
