@@ -23,5 +23,15 @@ bench: setup
 	cmake --build --preset default -j $(JOBS)
 	@bash scripts/bench.sh build/default
 
+# Builds the Debian package build/$(PRESET)/pellora_<version>-1_<arch>.deb
+# (install it with: sudo apt install ./build/$(PRESET)/pellora_*.deb).
+package: build
+	cmake --build --preset $(PRESET) --target package
+
+# Runs each libFuzzer target for FUZZ_SECONDS seconds (default 60).
+FUZZ_SECONDS ?= 60
+fuzz: setup
+	@bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
 clean:
 	rm -rf build

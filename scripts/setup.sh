@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick
   tinyproxy-bin
-  dpkg-dev file
+  dpkg-dev file desktop-file-utils fonts-wqy-microhei
 )
 
 missing=()
