@@ -1,20 +1,18 @@
 #include "app/debug_hook.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/main_window.h"
+#include "app/platform_stdin.h"
 
 namespace pellora {
 
@@ -62,48 +60,19 @@ class ShownWatcher : public QObject {
   bool reported_ = false;
 };
 
-class CommandReader : public QObject {
- public:
-  explicit CommandReader(MainWindow& window)
-      : QObject(&window), window_(window), notifier_(STDIN_FILENO, QSocketNotifier::Read, this) {
-    connect(&notifier_, &QSocketNotifier::activated, this, [this] { ReadSome(); });
+void RunCommand(MainWindow& window, const QString& line) {
+  if (line.startsWith(QStringLiteral("type "))) {
+    window.编辑框1->setText(line.mid(5));
+  } else if (line == QStringLiteral("click")) {
+    window.按钮1->click();
+  } else if (line == QStringLiteral("esc")) {
+    QWidget* target = window.focusWidget() != nullptr ? window.focusWidget() : &window;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+  } else if (line == QStringLiteral("close")) {
+    window.close();
   }
-
- private:
-  void ReadSome() {
-    char chunk[4096];
-    const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
-    if (got <= 0) {
-      notifier_.setEnabled(false);  // end of input: nothing more to do
-      return;
-    }
-    pending_.append(chunk, static_cast<qsizetype>(got));
-    qsizetype end;
-    while ((end = pending_.indexOf('\n')) >= 0) {
-      const QByteArray line = pending_.left(end);
-      pending_.remove(0, end + 1);
-      Run(QString::fromUtf8(line).remove(QLatin1Char('\r')));
-    }
-  }
-
-  void Run(const QString& line) {
-    if (line.startsWith(QStringLiteral("type "))) {
-      window_.编辑框1->setText(line.mid(5));
-    } else if (line == QStringLiteral("click")) {
-      window_.按钮1->click();
-    } else if (line == QStringLiteral("esc")) {
-      QWidget* target = window_.focusWidget() != nullptr ? window_.focusWidget() : &window_;
-      QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-      QCoreApplication::sendEvent(target, &press);
-    } else if (line == QStringLiteral("close")) {
-      window_.close();
-    }
-  }
-
-  MainWindow& window_;
-  QSocketNotifier notifier_;
-  QByteArray pending_;
-};
+}
 
 }  // namespace
 
@@ -111,7 +80,9 @@ void InstallDebugHook(MainWindow& window) {
   const char* flag = std::getenv("PELLORA_DEBUG");
   if (flag == nullptr || std::strcmp(flag, "1") != 0) return;
   new ShownWatcher(window);
-  new CommandReader(window);
+  ReadStdinLines(window, [&window](const QByteArray& line) {
+    RunCommand(window, QString::fromUtf8(line).remove(QLatin1Char('\r')));
+  });
   QObject::connect(window.编辑框2, &QPlainTextEdit::textChanged, &window, [&window] {
     PrintLine(QStringLiteral("log ") + EscapeLines(window.编辑框2->toPlainText()));
   });

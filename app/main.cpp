@@ -31,7 +31,13 @@ int main(int argc, char* argv[]) {
   // waited for. A normal exit would run static destructors (Qt's, libcurl's,
   // ICU's) underneath them, so the process ends with quick_exit instead,
   // which runs only the exit hook registered above. Nothing of the lookups
-  // survives them, so nothing is lost.
-  std::fflush(nullptr);
+  // survives them, so nothing is lost. (quick_exit is there in glibc, the
+  // BSDs' libc and MSVC's runtime; Apple's libc lacks it, where calling the
+  // hook and then std::_Exit would do the same.)
+  // Only the streams the program writes: flushing all of them would also
+  // wait for the lock on stdin, which a reader thread blocked in a read may
+  // hold (see platform_stdin_thread.cpp).
+  std::fflush(stdout);
+  std::fflush(stderr);
   std::quick_exit(status);
 }

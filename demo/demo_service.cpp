@@ -2,19 +2,26 @@
 // Answers GET /10086/<number> with the compact JSON reply the program reads,
 // from a small file of made-up accounts, on 127.0.0.1 only.
 #include <httplib.h>
-#include <signal.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <string_view>
 #include <thread>
 
+// The accounts file: where an install puts it, relative to the program's
+// folder, and else the one in the source tree the program was built from.
+#ifndef PELLORA_DEMO_INSTALLED_DATA
+#define PELLORA_DEMO_INSTALLED_DATA "../share/pellora/demo-accounts.tsv"
+#endif
 #ifndef PELLORA_DEMO_DATA
 #define PELLORA_DEMO_DATA "accounts.tsv"
 #endif
@@ -98,7 +105,7 @@ std::string Reply(const Account& a) {
          std::to_string(static_cast<long long>(std::time(nullptr))) + "}";
 }
 
-bool LoadAccounts(const std::string& path, std::map<std::string, Account>& accounts) {
+bool LoadAccounts(const std::filesystem::path& path, std::map<std::string, Account>& accounts) {
   std::ifstream in(path);
   if (!in) return false;
   std::string line;
@@ -127,14 +134,59 @@ bool ParseInt(const char* text, long low, long high, long& value) {
   return end != text && *end == '\0' && value >= low && value <= high;
 }
 
-int Usage() {
+// A path as UTF-8 (native bytes on POSIX) for messages; never throws.
+std::string Printable(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// The folder holding this program, or an empty path when it cannot be told.
+// /proc/self/exe where the system has it (Linux), which also holds when the
+// program was found through PATH; elsewhere argv[0] made absolute, which is
+// right whenever argv[0] names the program by a path.
+std::filesystem::path ProgramFolder(const char* argv0) {
+  std::error_code error;
+  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error || program.empty()) {
+    if (argv0 == nullptr) return {};
+    const std::filesystem::path given = argv0;
+    if (!given.has_parent_path()) return {};  // found through PATH: folder unknown
+    program = std::filesystem::absolute(given, error);
+    if (error) return {};
+  }
+  return program.parent_path();
+}
+
+std::filesystem::path DefaultDataPath(const char* argv0) {
+  const std::filesystem::path folder = ProgramFolder(argv0);
+  if (!folder.empty()) {
+    const std::filesystem::path installed =
+        (folder / PELLORA_DEMO_INSTALLED_DATA).lexically_normal();
+    std::error_code error;
+    if (std::filesystem::is_regular_file(installed, error)) return installed;
+  }
+  return PELLORA_DEMO_DATA;
+}
+
+int Usage(const std::filesystem::path& defaultData) {
   std::fprintf(stderr,
                "usage: pellora-demo-service [--port N] [--data FILE] [--delay-ms N]\n"
                "  --port N      port on 127.0.0.1 (default 8086; 0 picks a free one)\n"
                "  --data FILE   accounts file (default %s)\n"
                "  --delay-ms N  wait N milliseconds before every reply (default 0)\n",
-               PELLORA_DEMO_DATA);
+               Printable(defaultData).c_str());
   return 2;
+}
+
+// Set by SIGINT or SIGTERM; a thread of main's watches it and stops the
+// server. The handler restores the default action, so a second signal ends
+// the service at once even while replies are still being held back.
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set in a signal handler");
+
+extern "C" void OnStopSignal(int signal) {
+  stopRequested.store(true);
+  std::signal(signal, SIG_DFL);
 }
 
 }  // namespace
@@ -142,35 +194,31 @@ int Usage() {
 int main(int argc, char* argv[]) {
   long port = 8086;
   long delayMs = 0;
-  std::string dataPath = PELLORA_DEMO_DATA;
+  const std::filesystem::path defaultData = DefaultDataPath(argc > 0 ? argv[0] : nullptr);
+  std::filesystem::path dataPath = defaultData;
   for (int i = 1; i < argc; ++i) {
     const std::string_view option = argv[i];
-    if (i + 1 >= argc) return Usage();
+    if (i + 1 >= argc) return Usage(defaultData);
     const char* value = argv[++i];
     if (option == "--port") {
-      if (!ParseInt(value, 0, 65535, port)) return Usage();
+      if (!ParseInt(value, 0, 65535, port)) return Usage(defaultData);
     } else if (option == "--delay-ms") {
-      if (!ParseInt(value, 0, 3600000, delayMs)) return Usage();
+      if (!ParseInt(value, 0, 3600000, delayMs)) return Usage(defaultData);
     } else if (option == "--data") {
       dataPath = value;
     } else {
-      return Usage();
+      return Usage(defaultData);
     }
   }
 
   std::map<std::string, Account> accounts;
   if (!LoadAccounts(dataPath, accounts)) {
-    std::fprintf(stderr, "pellora-demo-service: cannot read %s\n", dataPath.c_str());
+    std::fprintf(stderr, "pellora-demo-service: cannot read %s\n", Printable(dataPath).c_str());
     return 1;
   }
 
-  // SIGINT and SIGTERM are taken by a thread of their own, which stops the
-  // server cleanly; they must be blocked before any other thread starts.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
 
   httplib::Server server;
   server.new_task_queue = [] { return new httplib::ThreadPool(64); };
@@ -192,16 +240,25 @@ int main(int argc, char* argv[]) {
     return 1;
   }
 
+  // Stops the server within 100 ms of a stop signal. It asks again until the
+  // server has ended: a stop that comes before the server runs is a no-op.
+  std::atomic<bool> ended{false};
   std::thread stopper([&] {
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    server.stop();
+    while (!ended.load()) {
+      if (stopRequested.load()) server.stop();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
   });
-  stopper.detach();
 
   std::printf("pellora-demo-service: listening on 127.0.0.1:%d with %zu accounts\n", bound,
               accounts.size());
   std::fflush(stdout);
-  server.listen_after_bind();
+  const bool listened = server.listen_after_bind();
+  ended.store(true);
+  stopper.join();
+  if (!listened && !stopRequested.load()) {
+    std::fprintf(stderr, "pellora-demo-service: the server failed\n");
+    return 1;
+  }
   return 0;
 }

@@ -1,3 +1,4 @@
+// Linux only: uses the POSIX child process helper and reads /proc/<pid>/status.
 // The window program as a child process on Qt's offscreen platform, driven
 // through its PELLORA_DEBUG remote control:
 // - start-up: from spawning the process to the window shown;

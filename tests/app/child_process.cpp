@@ -1,3 +1,4 @@
+// POSIX only: uses posix_spawn, pipe2 (Linux and the BSDs), poll and signals.
 #include "child_process.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// POSIX only: uses pid_t and file descriptors.
 // Runs a program as a child process with pipes to its stdin and stdout, for
 // tests of whole programs.
 #pragma once

@@ -1,13 +1,19 @@
+// POSIX only: uses wait statuses, signals and setenv/unsetenv.
 // The real programs as child processes: the demo service over HTTP, and the
 // window program (offscreen, driven through its PELLORA_DEBUG remote control).
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "app/lookup_host.h"
 #include "child_process.h"
@@ -96,6 +102,98 @@ TEST(DemoServiceTest, RefusesBadOptions) {
   const int status = missing.WaitExit(kStartMs);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+// A stop signal ends the service cleanly (status 0) within a moment.
+class DemoServiceStopTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(DemoServiceStopTest, EndsWithStatusZero) {
+  ChildProcess demo(PELLORA_DEMO_BINARY, {"--port", "0"});
+  const int port = StartDemo(demo);
+  ASSERT_GT(port, 0);
+  ASSERT_EQ(kill(demo.Pid(), GetParam()), 0);
+  const int status = demo.WaitExit(3000);
+  ASSERT_NE(status, -1) << "still running 3 s after the signal";
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(IntAndTerm, DemoServiceStopTest, ::testing::Values(SIGINT, SIGTERM));
+
+// A clean stop waits for replies being held back; a second signal does not.
+TEST(DemoServiceTest, SecondStopSignalEndsItWhileAReplyIsHeldBack) {
+  ChildProcess demo(PELLORA_DEMO_BINARY, {"--port", "0", "--delay-ms", "60000"});
+  const int port = StartDemo(demo);
+  ASSERT_GT(port, 0);
+  std::thread asking([port] {
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(std::chrono::seconds(10));
+    (void)client.Get("/10086/13800138000");
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // the request is in
+  ASSERT_EQ(kill(demo.Pid(), SIGTERM), 0);
+  EXPECT_EQ(demo.WaitExit(500), -1) << "the held reply was cut short";
+  ASSERT_EQ(kill(demo.Pid(), SIGTERM), 0);
+  const int status = demo.WaitExit(3000);
+  asking.join();
+  ASSERT_NE(status, -1);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGTERM);
+}
+
+// A scratch folder, removed with its contents when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::random_device random;
+    path_ = std::filesystem::temp_directory_path() /
+            ("pellora-process-test-" + std::to_string(random()) + std::to_string(random()));
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Without --data the service reads the accounts an install puts beside it
+// (<prefix>/share/pellora/demo-accounts.tsv for <prefix>/bin), and else the
+// accounts of the source tree it was built from.
+TEST(DemoServiceTest, FindsItsInstalledDataBesideItAndElseTheSourceTreeData) {
+  struct Row {
+    const char* name;
+    bool installedData;
+    const char* number;
+    const char* nameField;
+  };
+  for (const Row& row :
+       {Row{"installed layout", true, "19900000001", R"("name":"Installed")"},
+        Row{"installed layout, source number", true, "13800138000", R"("name":"")"},
+        Row{"no data beside it", false, "13800138000", R"("name":"\u5f20\u4e09")"}}) {
+    SCOPED_TRACE(row.name);
+    ScratchDir prefix;
+    const std::filesystem::path bin = prefix.Path() / "bin";
+    std::filesystem::create_directories(bin);
+    std::filesystem::copy_file(PELLORA_DEMO_BINARY, bin / "pellora-demo-service");
+    if (row.installedData) {
+      std::filesystem::create_directories(prefix.Path() / "share" / "pellora");
+      std::ofstream(prefix.Path() / "share" / "pellora" / "demo-accounts.tsv")
+          << "# scratch accounts\n19900000001\tInstalled\t1.00\t2\t3.00\n";
+    }
+    ChildProcess demo((bin / "pellora-demo-service").string(), {"--port", "0"});
+    const int port = StartDemo(demo);
+    ASSERT_GT(port, 0);
+    httplib::Client client("127.0.0.1", port);
+    auto reply = client.Get(std::string("/10086/") + row.number);
+    ASSERT_TRUE(reply);
+    EXPECT_NE(reply->body.find(row.nameField), std::string::npos) << reply->body;
+  }
 }
 
 TEST(ProgramTest, LooksUpADemoNumberAndEscEndsIt) {

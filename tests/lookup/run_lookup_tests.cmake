@@ -4,9 +4,7 @@
 if(TARGET run_lookup_test OR NOT TARGET pellora_lookup)
   return()
 endif()
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(CPP_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 pellora_add_test(run_lookup_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/run_lookup_test.cpp
-  LIBS pellora::lookup pellora::values PkgConfig::CPP_HTTPLIB Threads::Threads
+  LIBS pellora::lookup pellora::values ${PELLORA_HTTPLIB} Threads::Threads
   LABELS concurrent)

@@ -1,3 +1,4 @@
+// POSIX only: uses BSD sockets, poll, and SOCK_CLOEXEC, accept4 and MSG_NOSIGNAL (Linux, BSDs).
 #include "support/raw_peer.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// POSIX only: its implementation uses BSD sockets and poll.
 // A bare TCP peer on 127.0.0.1 that records the exact bytes of every request
 // it receives and answers with scripted bytes, optionally misbehaving: a
 // delay before answering, dripping the answer in small pieces, a reset

@@ -1,3 +1,4 @@
+// POSIX only: uses mkdtemp under /tmp.
 #include "support/temp_dir.h"
 
 #include <stdlib.h>

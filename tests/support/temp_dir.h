@@ -1,3 +1,4 @@
+// POSIX only: its implementation uses mkdtemp under /tmp.
 // A fresh directory under /tmp for files a test makes (certificates, proxy
 // configuration). Removed with its contents when the object goes.
 #pragma once

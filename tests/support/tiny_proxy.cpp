@@ -1,3 +1,4 @@
+// POSIX only: uses BSD sockets (SOCK_CLOEXEC: Linux and the BSDs), posix_spawn and signals.
 #include "support/tiny_proxy.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// POSIX only: uses pid_t.
 // A tinyproxy (Debian's /usr/bin/tinyproxy) started for a test on a free
 // 127.0.0.1 port with a configuration file it writes, stopped when the
 // object goes. Tests skip themselves when tinyproxy is not installed.

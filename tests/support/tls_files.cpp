@@ -1,3 +1,4 @@
+// POSIX only: runs the openssl command through a POSIX shell (>/dev/null).
 #include "support/tls_files.h"
 
 #include <cstdlib>

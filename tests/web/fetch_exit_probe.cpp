@@ -1,3 +1,4 @@
+// POSIX only: uses BSD sockets (SOCK_CLOEXEC: Linux and the BSDs).
 // Starts fetches whose workers cannot finish (plain ones waiting for a reply,
 // secure ones in the TLS handshake), lets every fetch time out at once, and
 // ends the process while the workers are still running. Exits with 0 when

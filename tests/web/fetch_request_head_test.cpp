@@ -1,3 +1,4 @@
+// POSIX only: uses the raw socket peer of the POSIX test support.
 // The exact bytes of the requests HttpFetch sends, recorded by a raw socket
 // peer on 127.0.0.1.
 #include <gtest/gtest.h>

@@ -5,6 +5,12 @@ pellora_add_test(request_text_test
   SOURCES request_text_test.cpp
   LIBS pellora::web)
 
+# The tests below use the POSIX-only test support (sockets, posix_spawn) and,
+# for the exit probe, POSIX sockets and wait statuses of their own.
+if(NOT UNIX OR NOT TARGET pellora_test_support)
+  return()
+endif()
+
 pellora_add_test(fetch_request_head_test
   SOURCES fetch_request_head_test.cpp
   LIBS pellora::web pellora::test_support

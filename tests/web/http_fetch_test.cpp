@@ -1,3 +1,4 @@
+// POSIX only: uses wait statuses (sys/wait.h) and the POSIX test support.
 // HttpFetch against real servers on 127.0.0.1: bodies and reply heads,
 // redirects, cookies, decoding, time-outs, TLS, a real proxy, failures and
 // misbehaving peers, concurrent fetches and exiting with workers in flight.
