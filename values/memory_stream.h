@@ -26,10 +26,22 @@ using StreamHandle = int32_t;
 // more (its length does not fit the 4-byte field).
 bool StreamWriteData(StreamHandle handle, const ByteStringArray& array);
 
+// Writes exactly the bytes the copying form writes, with the same result, but
+// may keep a large element's buffer inside the stream instead of copying it:
+// on success each element so taken over is left empty and the others are
+// unchanged; on failure the array is unchanged.
+bool StreamWriteData(StreamHandle handle, ByteStringArray&& array);
+
 // Reads ArrayCount(array) elements into `array`. When the data runs out first
 // the position and the array are left as they were and the result is false
 // (also when memory runs short). Each element's bytes are copied once.
 bool StreamReadData(StreamHandle handle, ByteStringArray& array);
+
+// Reads like StreamReadData, with the same result, and on success leaves the
+// stream empty (length 0, position 0) so that large elements are handed over
+// without a copy. Meant for the last read before CloseStream. On failure the
+// stream and the array are left as they were.
+bool StreamTakeData(StreamHandle handle, ByteStringArray& array);
 
 // Position to 0. False for an invalid handle.
 bool StreamSeekToStart(StreamHandle handle);

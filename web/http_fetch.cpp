@@ -16,7 +16,7 @@
 #include "web/internal/curl_support.h"
 #include "web/internal/fetch_limit.h"
 #include "web/internal/scheme.h"
-#include "web/internal/serve_exchange.h"
+#include "web/request_worker.h"
 
 namespace pellora {
 
@@ -44,9 +44,7 @@ struct FetchState {
 };
 
 void RunWorker(const std::shared_ptr<FetchState>& state) {
-  // The block written back is released only after the fetch has been told,
-  // so freeing a large body overlaps with the fetch reading its copy.
-  const ByteStringArray spent = internal::ServeExchange(state->stream, &state->stop);
+  RequestWorker(state->stream, &state->stop);
   bool closeHere = false;
   {
     std::lock_guard lock(state->mutex);
@@ -126,13 +124,10 @@ ByteString HttpFetch(std::string_view url, int method, std::string_view proxy,
   const Text fullUrl = hasScheme ? Text(url) : ConcatText({"http://", url});
 
   const StreamHandle stream = OpenMemoryStream();
-  {
-    const ByteStringArray block =
-        MakeExchangeBlock(fullUrl, method, proxy, headers, postData, cookies, redirects);
-    if (!StreamWriteData(stream, block)) {
-      CloseStream(stream);
-      return {};
-    }
+  if (!StreamWriteData(stream, MakeExchangeBlock(fullUrl, method, proxy, headers, postData,
+                                                 cookies, redirects))) {
+    CloseStream(stream);
+    return {};
   }
 
   // libcurl's global state must exist before the first worker thread runs.
@@ -171,7 +166,9 @@ ByteString HttpFetch(std::string_view url, int method, std::string_view proxy,
   worker.join();
   ByteStringArray reply(kExchangeSlotCount);
   StreamSeekToStart(stream);
-  const bool read = StreamReadData(stream, reply);
+  // The stream is closed right after, so the body's buffer is taken over
+  // rather than copied out.
+  const bool read = StreamTakeData(stream, reply);
   CloseStream(stream);
   if (!read) return {};
   if (replyHeaders != nullptr) *replyHeaders = ToText(reply[kSlotCookiesOrReplyHeaders]);

@@ -4,13 +4,14 @@
 #include <new>
 #include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "values/text_ops.h"
 #include "web/exchange_block.h"
 #include "web/internal/cookie_store.h"
 #include "web/internal/curl_support.h"
-#include "web/internal/serve_exchange.h"
 #include "web/internal/scheme.h"
 #include "web/request_text.h"
 #include "web/url.h"
@@ -35,7 +36,7 @@ struct WorkerRequest {
   Text proxy;
   Text headerText;  // as sent, defaults included
   Text agent;
-  ByteString postData;
+  std::string_view postData;  // slot 5 of the block, which outlives the request
   Text cookies;
   bool allowRedirect = true;
 };
@@ -401,12 +402,8 @@ Reply Perform(const WorkerRequest& rq, const std::atomic<bool>* stop) {
 }  // namespace
 
 void RequestWorker(StreamHandle stream, const std::atomic<bool>* stop) {
-  (void)internal::ServeExchange(stream, stop);
-}
-
-ByteStringArray internal::ServeExchange(StreamHandle stream, const std::atomic<bool>* stop) {
   ByteStringArray block(kExchangeSlotCount);
-  if (!StreamSeekToStart(stream) || !StreamReadData(stream, block)) return {};
+  if (!StreamSeekToStart(stream) || !StreamReadData(stream, block)) return;
   ResizeArray(block, kExchangeSlotCount);
 
   WorkerRequest rq;
@@ -438,9 +435,9 @@ ByteStringArray internal::ServeExchange(StreamHandle stream, const std::atomic<b
         reply.headersKnown ? std::move(reply.headers) : BlankText(kUnknownHeadersBlanks);
     block[kSlotVerbOrReplyCookies] = GatherSetCookies(block[kSlotCookiesOrReplyHeaders]);
   }
+  // Moved, not copied: a large body keeps its buffer inside the stream.
   StreamSeekToStart(stream);
-  StreamWriteData(stream, block);
-  return block;
+  StreamWriteData(stream, std::move(block));
 }
 
 }  // namespace pellora

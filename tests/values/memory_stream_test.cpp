@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <random>
 #include <set>
 #include <vector>
+
+#include "values/internal/stream_segments.h"
 
 namespace pellora {
 namespace {
@@ -238,6 +242,351 @@ TEST(StreamHandleTest, OpenHandlesAreNonZeroAndDistinct) {
   ASSERT_TRUE(StreamWriteText(handles[0], "first"));
   EXPECT_TRUE(StreamAtEnd(handles[1]));
   for (StreamHandle h : handles) CloseStream(h);
+}
+
+// The moving write and StreamTakeData: large elements keep their buffers, and
+// every byte, read and line comes out as from a stream held in one buffer.
+
+constexpr std::size_t kBig = internal::kStreamAdoptMinBytes;
+
+// `n` bytes that vary, with line feeds, carriage returns, high bytes and
+// stop bytes among them.
+std::string Filler(std::size_t n, char seed) {
+  std::string out(n, seed);
+  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<char>('a' + (i * 7 + seed) % 23);
+  for (std::size_t i = 5; i < n; i += 97) out[i] = '\n';
+  for (std::size_t i = 11; i < n; i += 131) out[i] = '\xB0';
+  return out;
+}
+
+// A stream as one byte run with a position, as the stream must behave.
+struct ModelStream {
+  std::string data;
+  std::size_t position = 0;
+
+  void Write(std::string_view bytes) {
+    if (position + bytes.size() > data.size()) data.resize(position + bytes.size());
+    data.replace(position, bytes.size(), bytes);
+    position += bytes.size();
+  }
+  void WriteArray(const std::vector<std::string>& elements) {
+    for (const std::string& e : elements) {
+      const auto n = static_cast<uint32_t>(e.size());
+      const char length[4] = {static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
+                              static_cast<char>((n >> 16) & 0xFF), static_cast<char>(n >> 24)};
+      Write(std::string_view(length, 4));
+      Write(e);
+    }
+  }
+  bool ReadArray(std::size_t count, std::vector<std::string>& out) {
+    std::size_t p = position;
+    std::vector<std::string> read;
+    for (std::size_t k = 0; k < count; ++k) {
+      if (data.size() - p < 4) return false;
+      uint32_t n = 0;
+      for (int b = 3; b >= 0; --b)
+        n = n << 8 | static_cast<uint8_t>(data[p + static_cast<std::size_t>(b)]);
+      p += 4;
+      if (data.size() - p < n) return false;
+      read.push_back(data.substr(p, n));
+      p += n;
+    }
+    position = p;
+    out = std::move(read);
+    return true;
+  }
+  std::string ReadLine() {
+    const std::size_t begin = position;
+    std::size_t i = begin;
+    while (i < data.size()) {
+      const auto b = static_cast<unsigned char>(data[i]);
+      if (b >= 0x80) {
+        i += (i + 1 < data.size() && data[i + 1] != 0) ? 2 : 1;
+      } else if (b == 0x0A || b == 0x00 || b == 0x1A) {
+        break;
+      } else {
+        ++i;
+      }
+    }
+    std::size_t end = std::min(i, data.size());
+    position = end < data.size() && data[end] == 0x0A ? end + 1 : end;
+    if (end > begin && data[end - 1] == 0x0D) --end;
+    return data.substr(begin, end - begin);
+  }
+};
+
+ByteStringArray ToArray(const std::vector<std::string>& elements) {
+  ByteStringArray array(static_cast<int>(elements.size()));
+  for (std::size_t k = 0; k < elements.size(); ++k) array[static_cast<int>(k) + 1] = elements[k];
+  return array;
+}
+
+TEST_F(StreamTest, MovingWriteKeepsLargeBuffersAndTheLayout) {
+  const std::vector<std::string> elements = {
+      "GET", Filler(kBig, 'b'), "", Filler(kBig - 1, 'c'), Filler(3 * kBig + 5, 'd'), "\xD6\xD0"};
+  ByteStringArray block = ToArray(elements);
+  const char* const big = block[2].data();
+  const char* const bigger = block[5].data();
+  ASSERT_TRUE(StreamWriteData(handle_, std::move(block)));
+  // Taken over: the two large elements; copied: the rest.
+  EXPECT_EQ(block[2], "");
+  EXPECT_EQ(block[5], "");
+  EXPECT_EQ(block[1], "GET");
+  EXPECT_EQ(block[4], elements[3]);
+  EXPECT_TRUE(StreamAtEnd(handle_));
+
+  ModelStream model;
+  model.WriteArray(elements);
+  EXPECT_EQ(internal::StreamBytes(handle_), model.data);
+
+  // A plain read copies and leaves the stream as it was.
+  ASSERT_TRUE(StreamSeekToStart(handle_));
+  ByteStringArray copied(6);
+  ASSERT_TRUE(StreamReadData(handle_, copied));
+  EXPECT_EQ(Elements(copied), elements);
+  EXPECT_EQ(internal::StreamBytes(handle_), model.data);
+
+  // A take hands the same buffers back and empties the stream.
+  ASSERT_TRUE(StreamSeekToStart(handle_));
+  ByteStringArray taken(6);
+  ASSERT_TRUE(StreamTakeData(handle_, taken));
+  EXPECT_EQ(Elements(taken), elements);
+  EXPECT_EQ(taken[2].data(), big);
+  EXPECT_EQ(taken[5].data(), bigger);
+  EXPECT_TRUE(StreamAtEnd(handle_));
+  EXPECT_EQ(internal::StreamSegmentCount(handle_), 0U);
+  EXPECT_EQ(internal::StreamBytes(handle_), "");
+  // The emptied stream is an ordinary empty stream.
+  ASSERT_TRUE(StreamWriteText(handle_, "x\n"));
+  ASSERT_TRUE(StreamSeekToStart(handle_));
+  EXPECT_EQ(StreamReadLine(handle_), "x");
+}
+
+TEST_F(StreamTest, TakeThatFailsChangesNothing) {
+  ASSERT_TRUE(StreamWriteData(handle_, MakeArray({"one", "two"})));
+  ASSERT_TRUE(StreamWriteData(handle_, ToArray({Filler(kBig, 'e')})));
+  ASSERT_TRUE(StreamSeekToStart(handle_));
+  const std::string before = internal::StreamBytes(handle_);
+  ByteStringArray four = MakeArray({"k1", "k2", "k3", "k4"});
+  EXPECT_FALSE(StreamTakeData(handle_, four));
+  EXPECT_EQ(Elements(four), (std::vector<std::string>{"k1", "k2", "k3", "k4"}));
+  EXPECT_EQ(internal::StreamBytes(handle_), before);
+  ByteStringArray three(3);
+  ASSERT_TRUE(StreamTakeData(handle_, three));  // the position was kept
+  EXPECT_EQ(three[3], Filler(kBig, 'e'));
+
+  for (const StreamHandle h : {StreamHandle{0}, StreamHandle{-7}}) {
+    ByteStringArray big = ToArray({Filler(kBig, 'f')});
+    EXPECT_FALSE(StreamWriteData(h, std::move(big)));
+    EXPECT_EQ(big[1], Filler(kBig, 'f'));
+    EXPECT_FALSE(StreamTakeData(h, big));
+    EXPECT_EQ(big[1], Filler(kBig, 'f'));
+  }
+}
+
+// An element whose length matches a buffer it does not start at is copied,
+// not taken from that buffer.
+TEST_F(StreamTest, TakeMovesOnlyElementsThatAreWholeBuffers) {
+  std::string big = Filler(kBig, 'm');
+  big.replace(0, 4, std::string_view("\0\0\1\0", 4));  // a length field of kBig
+  const std::vector<std::string> elements = {big};
+  ASSERT_TRUE(StreamWriteData(handle_, ToArray(elements)));
+  ASSERT_TRUE(StreamWriteText(handle_, "wxyz"));
+  ModelStream model;
+  model.WriteArray(elements);
+  model.Write("wxyz");
+  ASSERT_TRUE(StreamSeekToStart(handle_));
+  ASSERT_TRUE(StreamWriteText(handle_, model.data.substr(0, 4)));
+  model.position = 4;
+  std::vector<std::string> expected;
+  ASSERT_TRUE(model.ReadArray(1, expected));
+  ByteStringArray one(1);
+  ASSERT_TRUE(StreamTakeData(handle_, one));
+  EXPECT_EQ(Elements(one), expected);
+}
+
+// Writes over data held in several buffers: the bytes come out as from one
+// buffer, whatever the write covers.
+TEST(StreamSegmentsTest, OverwritesAcrossBuffers) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> first;   // written moving at 0
+    std::size_t skip;                 // text written next, from 0, to move the position
+    std::vector<std::string> second;  // then written moving at that position
+    std::string text;                 // then written as text at that position
+  };
+  const std::string a = Filler(2 * kBig, 'a');
+  const Row rows[] = {
+      {"shorter large element over a larger one (copied)", {a, "x"}, 0, {Filler(kBig, 'b')}, ""},
+      {"large element over part of a larger one (tail moved)",
+       {a, "x"},
+       0,
+       {Filler(kBig + kBig / 2, 'b')},
+       ""},
+      {"write starting inside a large element", {a, "tail"}, 10, {"s", Filler(kBig, 'c')}, "!"},
+      {"write inside one large element, both ends within it",
+       {Filler(4 * kBig, 'a')},
+       100,
+       {Filler(kBig, 'c')},
+       "zz"},
+      {"write ending exactly at a buffer's start",
+       {a, a},
+       4 + 2 * kBig,
+       {Filler(2 * kBig, 'e')},
+       ""},
+      {"write past the end of everything", {"s", a}, 8, {Filler(3 * kBig, 'f'), "end"}, "more"},
+      {"text across several buffers", {"a", a, "b", a, "c"}, 3, {}, Filler(3 * kBig, 't')},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const StreamHandle h = OpenMemoryStream();
+    ModelStream model;
+    ASSERT_TRUE(StreamWriteData(h, ToArray(row.first)));
+    model.WriteArray(row.first);
+    ASSERT_TRUE(StreamSeekToStart(h));
+    model.position = 0;
+    const std::string skip(row.skip, '-');
+    ASSERT_TRUE(StreamWriteText(h, skip));
+    model.Write(skip);
+    ASSERT_TRUE(StreamWriteData(h, ToArray(row.second)));
+    model.WriteArray(row.second);
+    ASSERT_TRUE(StreamWriteText(h, row.text));
+    model.Write(row.text);
+    EXPECT_EQ(internal::StreamBytes(h), model.data);
+    EXPECT_EQ(StreamAtEnd(h), model.position == model.data.size());
+
+    // Read back after the partial overwrite: the skipped bytes as text, then
+    // what the second write put down, then what is left of the first.
+    ASSERT_TRUE(StreamSeekToStart(h));
+    model.position = 0;
+    ASSERT_TRUE(StreamWriteText(h, skip));
+    model.Write(skip);
+    ByteStringArray second(static_cast<int>(row.second.size()));
+    ASSERT_TRUE(StreamTakeData(h, second));
+    EXPECT_EQ(Elements(second), row.second);
+    CloseStream(h);
+  }
+}
+
+// Line reading where a line feed, a stop byte or a double-byte character
+// meets the end of a buffer.
+TEST(StreamSegmentsTest, LinesAcrossBufferEnds) {
+  struct Row {
+    const char* name;
+    std::string endOfBig;  // the last bytes of the large element
+    uint32_t nextLength;   // the next element's length; its low byte follows them
+  };
+  const Row rows[] = {
+      {"lead byte, then line feed as second byte", "\n\xB0", 0x0A},
+      {"lead byte, then zero byte", "\n\xB0", 0x100},
+      {"lead byte, then 0x1A as second byte", "\n\xB0", 0x1A},
+      {"carriage return, then line feed", "\n\r", 0x0A},
+      {"line feed last", "\n", 0x0D},
+      {"0x1A first", "\n", 0x1A},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string big = Filler(kBig, 'g');
+    big.replace(big.size() - row.endOfBig.size(), row.endOfBig.size(), row.endOfBig);
+    const std::vector<std::string> elements = {big, std::string(row.nextLength, 'h')};
+    const StreamHandle h = OpenMemoryStream();
+    ASSERT_TRUE(StreamWriteData(h, ToArray(elements)));
+    ModelStream model;
+    model.WriteArray(elements);
+    // Past the first length field (whose zero bytes would stop line reading)
+    // by writing its own bytes over it.
+    ASSERT_TRUE(StreamSeekToStart(h));
+    ASSERT_TRUE(StreamWriteText(h, model.data.substr(0, 4)));
+    model.position = 4;
+    // Stop-byte positions stop the loop, as in a header parser.
+    for (int k = 0; k < 2000 && !StreamAtEnd(h, true); ++k) {
+      ASSERT_EQ(StreamReadLine(h), model.ReadLine()) << "line " << k;
+    }
+    EXPECT_TRUE(model.position == model.data.size() || model.data[model.position] == 0 ||
+                model.data[model.position] == 0x1A);
+    EXPECT_EQ(StreamReadLine(h), model.ReadLine());
+    CloseStream(h);
+  }
+}
+
+// Random operations on a stream and on the one-buffer model side by side.
+TEST(StreamSegmentsTest, MatchesOneBufferModel) {
+  std::mt19937 random(20261211);
+  const auto pick = [&random](std::size_t n) {
+    return static_cast<std::size_t>(std::uniform_int_distribution<std::size_t>(0, n - 1)(random));
+  };
+  const std::size_t sizes[] = {0, 1, 3, 40, kBig - 1, kBig, kBig + 1, 2 * kBig + 3};
+  for (int round = 0; round < 6; ++round) {
+    const StreamHandle h = OpenMemoryStream();
+    ModelStream model;
+    for (int step = 0; step < 60; ++step) {
+      SCOPED_TRACE(testing::Message() << "round " << round << " step " << step);
+      switch (pick(7)) {
+        case 0:
+        case 1: {
+          std::vector<std::string> elements(pick(4));
+          for (std::string& e : elements) {
+            e = Filler(sizes[pick(std::size(sizes))], static_cast<char>('a' + pick(20)));
+            if (!e.empty() && pick(3) == 0) e[pick(e.size())] = pick(2) ? '\0' : '\x1A';
+            if (!e.empty() && pick(3) == 0) e.back() = '\xC1';  // a lead byte at a buffer's end
+          }
+          ByteStringArray array = ToArray(elements);
+          ASSERT_TRUE(pick(4) == 0 ? StreamWriteData(h, array)
+                                   : StreamWriteData(h, std::move(array)));
+          model.WriteArray(elements);
+          break;
+        }
+        case 2: {
+          const std::string text = Filler(pick(3) == 0 ? kBig + pick(kBig) : pick(60), 't');
+          ASSERT_TRUE(StreamWriteText(h, text));
+          model.Write(text);
+          break;
+        }
+        case 3: {
+          // To any offset: rewriting the bytes before it changes nothing.
+          ASSERT_TRUE(StreamSeekToStart(h));
+          const std::string before = model.data.substr(0, pick(model.data.size() + 1));
+          ASSERT_TRUE(StreamWriteText(h, before));
+          model.position = before.size();
+          break;
+        }
+        case 4: {
+          const std::size_t count = pick(4);
+          ByteStringArray array(static_cast<int>(count));
+          std::vector<std::string> expected;
+          const bool ok = model.ReadArray(count, expected);
+          ASSERT_EQ(StreamReadData(h, array), ok);
+          if (ok) {
+            EXPECT_EQ(Elements(array), expected);
+          }
+          break;
+        }
+        case 5:
+          for (int k = 0; k < 5; ++k) ASSERT_EQ(StreamReadLine(h), model.ReadLine());
+          break;
+        default: {
+          const bool atEnd = model.position >= model.data.size();
+          ASSERT_EQ(StreamAtEnd(h), atEnd);
+          ASSERT_EQ(StreamAtEnd(h, true),
+                    atEnd || model.data[model.position] == 0 || model.data[model.position] == 0x1A);
+          break;
+        }
+      }
+      ASSERT_EQ(internal::StreamBytes(h), model.data);
+    }
+    // The last read takes the whole rest from the start.
+    ASSERT_TRUE(StreamSeekToStart(h));
+    model.position = 0;
+    std::vector<std::string> expected;
+    ByteStringArray one(1);
+    const bool ok = model.ReadArray(1, expected);
+    ASSERT_EQ(StreamTakeData(h, one), ok);
+    if (ok) {
+      EXPECT_EQ(Elements(one), expected);
+    }
+    EXPECT_EQ(internal::StreamBytes(h), ok ? "" : model.data);
+    CloseStream(h);
+  }
 }
 
 }  // namespace
