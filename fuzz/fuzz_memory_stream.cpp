@@ -1,0 +1,188 @@
+// Fuzzes the memory stream with a sequence of operations decided by the input,
+// checked step by step against a naive model of one stream: a byte run and a
+// position. The data mixes length-prefixed arrays (whose length fields the
+// fuzzer can make huge or short) with text, so StreamReadData and
+// StreamReadLine meet arbitrary bytes, zero and 0x1A bytes included.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "values/memory_stream.h"
+#include "values/value_types.h"
+
+namespace {
+
+using namespace pellora;
+
+struct Model {
+  std::string data;
+  size_t position = 0;
+
+  void Write(std::string_view bytes) {
+    if (position + bytes.size() > data.size()) data.resize(position + bytes.size());
+    data.replace(position, bytes.size(), bytes);
+    position += bytes.size();
+  }
+
+  void WriteArray(const std::vector<std::string>& elements) {
+    for (const std::string& e : elements) {
+      const uint32_t n = static_cast<uint32_t>(e.size());
+      const char length[4] = {static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
+                              static_cast<char>((n >> 16) & 0xFF),
+                              static_cast<char>((n >> 24) & 0xFF)};
+      Write(std::string_view(length, 4));
+      Write(e);
+    }
+  }
+
+  // Reads `count` elements; false (and nothing moved) when the data runs out.
+  bool ReadArray(size_t count, std::vector<std::string>& out) {
+    size_t p = position;
+    std::vector<std::string> read;
+    for (size_t k = 0; k < count; ++k) {
+      if (data.size() < p || data.size() - p < 4) return false;
+      const auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<uint8_t>(data[p + i])); };
+      const uint32_t n = byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
+      p += 4;
+      if (data.size() - p < n) return false;
+      read.push_back(data.substr(p, n));
+      p += n;
+    }
+    position = p;
+    out = std::move(read);
+    return true;
+  }
+
+  std::string ReadLine() {
+    std::string line;
+    size_t i = position;
+    while (i < data.size()) {
+      const unsigned char c = static_cast<unsigned char>(data[i]);
+      if (c >= 0x80 && i + 1 < data.size() && data[i + 1] != '\0') {
+        line.append(data, i, 2);
+        i += 2;
+        continue;
+      }
+      if (c == '\n') {
+        ++i;
+        break;
+      }
+      if (c == 0 || c == 0x1A) break;
+      line += static_cast<char>(c);
+      ++i;
+    }
+    position = i;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  }
+
+  bool AtEnd(bool textEnd) const {
+    if (position >= data.size()) return true;
+    return textEnd && (data[position] == '\0' || data[position] == '\x1A');
+  }
+};
+
+std::vector<std::string> Elements(const ByteStringArray& array) {
+  std::vector<std::string> out;
+  for (int k = 1; k <= ArrayCount(array); ++k) out.push_back(array[k]);
+  return out;
+}
+
+// Checks that every operation on a handle that names no open stream does
+// nothing harmful and reports what its contract says.
+void CheckInvalidHandle(StreamHandle h) {
+  ByteStringArray array(2);
+  array[1] = "keep";
+  FUZZ_CHECK(!StreamWriteData(h, array), "write through an invalid handle");
+  FUZZ_CHECK(!StreamReadData(h, array) && array[1] == "keep" && ArrayCount(array) == 2,
+             "read through an invalid handle changed the array");
+  FUZZ_CHECK(!StreamSeekToStart(h), "seek through an invalid handle");
+  FUZZ_CHECK(!StreamWriteText(h, "x"), "text write through an invalid handle");
+  FUZZ_CHECK(StreamReadLine(h).empty(), "line from an invalid handle");
+  FUZZ_CHECK(StreamAtEnd(h) && StreamAtEnd(h, true), "an invalid handle is not at its end");
+  CloseStream(h);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider in(data, size);
+  StreamHandle h = OpenMemoryStream();
+  FUZZ_CHECK(h != 0, "a new stream has the handle 0");
+  Model model;
+  int steps = 0;
+  while (in.remaining_bytes() > 0 && ++steps < 200) {
+    switch (in.ConsumeIntegralInRange<int>(0, 8)) {
+      case 0: {  // an array of arbitrary elements
+        std::vector<std::string> elements(in.ConsumeIntegralInRange<int>(0, 8));
+        ByteStringArray array(static_cast<int>(elements.size()));
+        for (size_t k = 0; k < elements.size(); ++k) {
+          elements[k] = in.ConsumeRandomLengthString(64);
+          array[static_cast<int>(k) + 1] = elements[k];
+        }
+        FUZZ_CHECK(StreamWriteData(h, array), "StreamWriteData failed");
+        model.WriteArray(elements);
+        break;
+      }
+      case 1: {  // text: any bytes but the zero byte, which a text cannot hold
+        std::string text = in.ConsumeRandomLengthString(128);
+        for (char& c : text) {
+          if (c == '\0') c = '\n';
+        }
+        FUZZ_CHECK(StreamWriteText(h, text), "StreamWriteText failed");
+        model.Write(text);
+        break;
+      }
+      case 2: {  // four raw bytes, so length fields can announce anything
+        std::string raw = in.ConsumeBytesAsString(4);
+        for (char& c : raw) {
+          if (c == '\0') c = '\x1A';
+        }
+        FUZZ_CHECK(StreamWriteText(h, raw), "StreamWriteText failed");
+        model.Write(raw);
+        break;
+      }
+      case 3:
+        FUZZ_CHECK(StreamSeekToStart(h), "StreamSeekToStart failed");
+        model.position = 0;
+        break;
+      case 4: {  // read into an array that holds something already
+        const int count = in.ConsumeIntegralInRange<int>(0, 9);
+        ByteStringArray array(count);
+        for (int k = 1; k <= count; ++k) array[k] = "old" + std::to_string(k);
+        const std::vector<std::string> before = Elements(array);
+        std::vector<std::string> want;
+        const bool ok = model.ReadArray(static_cast<size_t>(count), want);
+        FUZZ_CHECK(StreamReadData(h, array) == ok, "StreamReadData result");
+        FUZZ_CHECK(Elements(array) == (ok ? want : before), "StreamReadData elements");
+        break;
+      }
+      case 5:
+        FUZZ_CHECK(StreamReadLine(h) == model.ReadLine(), "StreamReadLine");
+        break;
+      case 6: {
+        const bool textEnd = in.ConsumeBool();
+        FUZZ_CHECK(StreamAtEnd(h, textEnd) == model.AtEnd(textEnd), "StreamAtEnd");
+        break;
+      }
+      case 7: {  // close, check the dead handle, start afresh
+        CloseStream(h);
+        CheckInvalidHandle(h);
+        h = OpenMemoryStream();
+        model = Model{};
+        break;
+      }
+      case 8:  // a handle that was never opened (almost surely)
+        CheckInvalidHandle(in.ConsumeIntegralInRange<int>(INT32_MIN, -1));
+        break;
+    }
+    // The line loop of the request worker must end however the data looks.
+    FUZZ_CHECK(model.AtEnd(false) == StreamAtEnd(h, false), "StreamAtEnd drifted");
+  }
+  CloseStream(h);
+  CloseStream(h);
+  return 0;
+}
