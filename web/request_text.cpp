@@ -19,6 +19,23 @@ bool Occurs(std::string_view text, std::string_view word) {
 
 }  // namespace
 
+Text EncodeControlBytes(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  Text out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7F) {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 Text RequestAgent(std::string_view headerText) {
   if (!Occurs(headerText, "User-Agent:")) return Text(kDefaultAgent);
   return TrimBoth(TextBetween(headerText, "User-Agent:", "\r\n"));
@@ -32,7 +49,7 @@ Text BuildHeaderText(std::string_view headerText, std::string_view url,
   if (Occurs(text, "RefererNo")) {
     text = ReplaceSubtext(text, "RefererNo", {}, 1, 1);
   } else if (!Occurs(text, "Referer")) {
-    text += ConcatText({"Referer: ", url, "\r\n"});
+    text += ConcatText({"Referer: ", EncodeControlBytes(url), "\r\n"});
   }
   if (!Occurs(text, "Accept-Language")) text += "Accept-Language: zh-cn\r\n";
 

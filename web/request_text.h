@@ -18,12 +18,17 @@ inline constexpr std::string_view kDefaultAgent =
 // (empty when no "\r\n" follows); otherwise kDefaultAgent.
 [[nodiscard]] Text RequestAgent(std::string_view headerText);
 
+// The text with blanks and control bytes (0x00-0x20, 0x7F) percent-encoded
+// and every other byte as it stands: a URL so encoded can neither end a
+// request line nor start a header line of its own.
+[[nodiscard]] Text EncodeControlBytes(std::string_view text);
+
 // The header text as sent. Each test below looks for the word anywhere in
 // the text, ignoring case, and each addition goes at the end:
 // - "Accept: image/gif, ... */*\r\n" when "Accept" occurs nowhere;
 // - when "RefererNo" occurs, its first occurrence written exactly so is
 //   removed and no referrer added; else "Referer: " + url + "\r\n" when
-//   "Referer" occurs nowhere;
+//   "Referer" occurs nowhere, the url passed through EncodeControlBytes;
 // - "Accept-Language: zh-cn\r\n" when "Accept-Language" occurs nowhere;
 // - for "POST" with at least one byte of data: "Content-Type:
 //   application/x-www-form-urlencoded\r\n" and "Content-Length: " + the

@@ -160,26 +160,6 @@ bool IsUsableHost(std::string_view host) {
   });
 }
 
-// The path goes out byte for byte, except that blanks and control bytes are
-// percent-encoded: sent raw they would end the request line or start a new
-// header.
-std::string SafeTarget(std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(path.size());
-  for (const char c : path) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte <= 0x20 || byte == 0x7F) {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0x0F];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // A header line of that name, as libcurl matches names: the name in any case
 // right before ":" (or ";", its form for an empty value).
 bool IsHeader(std::string_view line, std::string_view name) {
@@ -336,7 +316,7 @@ Reply Perform(const WorkerRequest& rq, const std::atomic<bool>* stop) {
   const std::string portText = std::to_string(port);
   const std::string origin = (secure ? "https://" : "http://") + host + ":" + portText;
   const std::string firstUrl = origin + "/";
-  std::string target = SafeTarget(UrlPath(rq.url));
+  std::string target = EncodeControlBytes(UrlPath(rq.url));
   if (!secure && !rq.proxy.empty()) {
     // A proxy is asked for the absolute URL.
     target = "http://" + host + (port == 80 ? "" : ":" + portText) + target;

@@ -88,6 +88,15 @@ TEST(BuildHeaderText, AddsDefaultsInOrderAndTheCookieLineLast) {
   }
 }
 
+TEST(BuildHeaderText, RefererCannotBreakTheHeadOpen) {
+  // A URL that holds line breaks or blanks (a typed number, say) goes into the
+  // Referer line with those bytes percent-encoded, so it stays one line.
+  const std::string url = "http://h/10086/138\r\nX-Evil: 1\n2 3";
+  EXPECT_EQ(BuildHeaderText("", url, "GET", "", ""),
+            kAccept + "Referer: http://h/10086/138%0D%0AX-Evil:%201%0A2%203\r\n" + kLang);
+  EXPECT_EQ(EncodeControlBytes(std::string("a\0b\x7f\x1f\xd6\xd0", 7)), "a%00b%7F%1F\xd6\xd0");
+}
+
 struct CookieCase {
   const char* name;
   std::string headers;
