@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/hex.h"
 #include "codepage/gbk_table.h"
 
 namespace pellora {
@@ -19,16 +20,7 @@ struct Case {
   std::string expected;
 };
 
-std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += kDigits[c >> 4];
-    out += kDigits[c & 15];
-    out += ' ';
-  }
-  return out;
-}
+using testing::Hex;
 
 TEST(Utf8ToAnsi, ConvertsByteForByte) {
   const Case cases[] = {

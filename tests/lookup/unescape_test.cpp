@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/hex.h"
 #include "values/text_ops.h"
 
 namespace pellora {
@@ -22,16 +23,7 @@ struct Case {
   std::string expected;
 };
 
-std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += kDigits[c >> 4];
-    out += kDigits[c & 15];
-    out += ' ';
-  }
-  return out;
-}
+using testing::Hex;
 
 void ExpectCases(const Case* begin, const Case* end) {
   for (const Case* c = begin; c != end; ++c) {
