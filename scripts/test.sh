@@ -22,6 +22,10 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 started=$SECONDS
 failed=()
 report=()
+tests_passed=0
+tests_failed=0
+ctest_log=$(mktemp)
+trap 'rm -f "$ctest_log"' EXIT
 
 has_target() {  # has_target <build dir> <target>
   cmake --build "$1" --target help 2>/dev/null | grep -q "^$2:"
@@ -39,7 +43,17 @@ run_preset() {
     cmake --build --preset "$preset" -j "$jobs" || return
   fi
   echo "== $preset: tests =="
-  ctest --preset "$preset" || return
+  local status=0
+  ctest --preset "$preset" 2>&1 | tee "$ctest_log" || status=$?
+  # "100% tests passed, 0 tests failed out of 244", added up over the stages.
+  local counts
+  counts=$(sed -n 's/.*tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\).*/\1 \2/p' "$ctest_log" | tail -n 1)
+  if [ -n "$counts" ]; then
+    set -- $counts
+    tests_failed=$(( tests_failed + $1 ))
+    tests_passed=$(( tests_passed + $2 - $1 ))
+  fi
+  return "$status"
 }
 
 run_check() {
@@ -69,6 +83,8 @@ printf '%s\n' "${report[@]}"
 echo "total    $(( SECONDS - started )) s"
 if [ ${#failed[@]} -ne 0 ]; then
   echo "failed: ${failed[*]}"
+  echo "tests: $tests_passed passed, $tests_failed failed"
   exit 1
 fi
 echo "all checks passed"
+echo "tests: $tests_passed passed, $tests_failed failed"

@@ -374,7 +374,9 @@ Reply Perform(const WorkerRequest& rq, const std::atomic<bool>* stop) {
   }
   reply.failed = false;
   reply.body = std::move(t.body);
-  reply.headersKnown = t.statusSeen;
+  // A head cut off before its empty line (the peer closed, or it outgrew
+  // what the client accepts) is no reply head: it counts as not to be had.
+  reply.headersKnown = t.statusSeen && t.headersDone;
   reply.headers = std::move(t.headers);
   return reply;
 }
