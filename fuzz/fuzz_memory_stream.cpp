@@ -2,14 +2,19 @@
 // checked step by step against a naive model of one stream: a byte run and a
 // position. The data mixes length-prefixed arrays (whose length fields the
 // fuzzer can make huge or short) with text, so StreamReadData and
-// StreamReadLine meet arbitrary bytes, zero and 0x1A bytes included.
+// StreamReadLine meet arbitrary bytes, zero and 0x1A bytes included. Large
+// elements written by the moving StreamWriteData become buffers of their own
+// inside the stream, so overwrites, line reads and takes also meet their
+// boundaries.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "fuzz_check.h"
+#include "values/internal/stream_segments.h"
 #include "values/memory_stream.h"
 #include "values/value_types.h"
 
@@ -85,6 +90,19 @@ struct Model {
   }
 };
 
+// An element that is either short or large enough for the moving write to
+// keep its buffer: a short pattern from the input, repeated.
+std::string Element(FuzzedDataProvider& in) {
+  std::string pattern = in.ConsumeRandomLengthString(16);
+  if (!in.ConsumeBool() || pattern.empty()) return pattern;
+  const size_t size = in.ConsumeIntegralInRange<size_t>(
+      internal::kStreamAdoptMinBytes - 8, internal::kStreamAdoptMinBytes * 2);
+  std::string large;
+  large.reserve(size);
+  while (large.size() < size) large.append(pattern, 0, std::min(pattern.size(), size - large.size()));
+  return large;
+}
+
 std::vector<std::string> Elements(const ByteStringArray& array) {
   std::vector<std::string> out;
   for (int k = 1; k <= ArrayCount(array); ++k) out.push_back(array[k]);
@@ -115,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Model model;
   int steps = 0;
   while (in.remaining_bytes() > 0 && ++steps < 200) {
-    switch (in.ConsumeIntegralInRange<int>(0, 8)) {
+    switch (in.ConsumeIntegralInRange<int>(0, 10)) {
       case 0: {  // an array of arbitrary elements
         std::vector<std::string> elements(in.ConsumeIntegralInRange<int>(0, 8));
         ByteStringArray array(static_cast<int>(elements.size()));
@@ -178,10 +196,42 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 8:  // a handle that was never opened (almost surely)
         CheckInvalidHandle(in.ConsumeIntegralInRange<int>(INT32_MIN, -1));
         break;
+      case 9: {  // the moving write, large elements included
+        std::vector<std::string> elements(in.ConsumeIntegralInRange<int>(0, 3));
+        ByteStringArray array(static_cast<int>(elements.size()));
+        for (size_t k = 0; k < elements.size(); ++k) {
+          elements[k] = Element(in);
+          array[static_cast<int>(k) + 1] = elements[k];
+        }
+        FUZZ_CHECK(StreamWriteData(h, std::move(array)), "moving StreamWriteData failed");
+        for (int k = 1; k <= ArrayCount(array); ++k) {
+          const std::string& left = array[k];
+          FUZZ_CHECK(left.empty() || left == elements[static_cast<size_t>(k) - 1],
+                     "moving StreamWriteData changed an element it kept");
+        }
+        model.WriteArray(elements);
+        break;
+      }
+      case 10: {  // the last read before closing: empties the stream on success
+        const int count = in.ConsumeIntegralInRange<int>(0, 4);
+        ByteStringArray array(count);
+        for (int k = 1; k <= count; ++k) array[k] = "old" + std::to_string(k);
+        const std::vector<std::string> before = Elements(array);
+        std::vector<std::string> want;
+        const bool ok = model.ReadArray(static_cast<size_t>(count), want);
+        FUZZ_CHECK(StreamTakeData(h, array) == ok, "StreamTakeData result");
+        FUZZ_CHECK(Elements(array) == (ok ? want : before), "StreamTakeData elements");
+        if (ok) model = Model{};
+        break;
+      }
     }
     // The line loop of the request worker must end however the data looks.
     FUZZ_CHECK(model.AtEnd(false) == StreamAtEnd(h, false), "StreamAtEnd drifted");
+    if (model.data.size() < 4096) {
+      FUZZ_CHECK(internal::StreamBytes(h) == model.data, "stream bytes drifted from the model");
+    }
   }
+  FUZZ_CHECK(internal::StreamBytes(h) == model.data, "stream bytes differ from the model");
   CloseStream(h);
   CloseStream(h);
   return 0;
