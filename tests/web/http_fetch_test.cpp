@@ -371,17 +371,25 @@ TEST(FetchMisbehaving, SilentPeerTimesOutAndTheWorkerLetsGo) {
   EXPECT_TRUE(peer.WaitForHangups(1, std::chrono::milliseconds(2500)));
 }
 
+// Runs the worker on a block written into a fresh stream, as the fetch does,
+// and returns the block it wrote back.
+ByteStringArray ThroughTheWorker(const ByteStringArray& request) {
+  const StreamHandle stream = OpenMemoryStream();
+  ByteStringArray block(kExchangeSlotCount);
+  EXPECT_TRUE(StreamWriteData(stream, request));
+  RequestWorker(stream);
+  EXPECT_TRUE(StreamSeekToStart(stream));
+  EXPECT_TRUE(StreamReadData(stream, block));
+  CloseStream(stream);
+  return block;
+}
+
 TEST(RequestWorkerBlock, FailureLeavesEmptySlotsAndKeepsTheRest) {
   RawPeer* peer = new RawPeer(RawReply{});
   const std::string url = peer->Url("/x");
   delete peer;
-  const StreamHandle stream = OpenMemoryStream();
-  ASSERT_TRUE(StreamWriteData(stream, MakeExchangeBlock(url, 0, "", "X: 1\r\n", "d", "k=v", true)));
-  RequestWorker(stream);
-  ByteStringArray block(kExchangeSlotCount);
-  ASSERT_TRUE(StreamSeekToStart(stream));
-  ASSERT_TRUE(StreamReadData(stream, block));
-  CloseStream(stream);
+  const ByteStringArray block =
+      ThroughTheWorker(MakeExchangeBlock(url, 0, "", "X: 1\r\n", "d", "k=v", true));
   EXPECT_EQ(block[kSlotUrlOrBody], "");
   EXPECT_EQ(block[kSlotVerbOrReplyCookies], "");
   EXPECT_EQ(block[kSlotProxy], "");
@@ -393,15 +401,9 @@ TEST(RequestWorkerBlock, FailureLeavesEmptySlotsAndKeepsTheRest) {
 
 TEST(RequestWorkerBlock, OtherVerbIsNeverSent) {
   RawPeer peer(RawReply{HttpResponse("ok")});
-  const StreamHandle stream = OpenMemoryStream();
   ByteStringArray request = MakeExchangeBlock(peer.Url("/"), 0, "", "", "", "", true);
   request[kSlotVerbOrReplyCookies] = "PUT";
-  ASSERT_TRUE(StreamWriteData(stream, request));
-  RequestWorker(stream);
-  ByteStringArray block(kExchangeSlotCount);
-  ASSERT_TRUE(StreamSeekToStart(stream));
-  ASSERT_TRUE(StreamReadData(stream, block));
-  CloseStream(stream);
+  const ByteStringArray block = ThroughTheWorker(request);
   EXPECT_EQ(block[kSlotUrlOrBody], "");
   EXPECT_EQ(block[kSlotCookiesOrReplyHeaders], std::string(2048, ' '));
   EXPECT_EQ(block[kSlotVerbOrReplyCookies], "");
