@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "support/stream_model.h"
 #include "values/internal/stream_segments.h"
 #include "values/memory_stream.h"
 #include "values/value_types.h"
@@ -22,73 +23,7 @@ namespace {
 
 using namespace pellora;
 
-struct Model {
-  std::string data;
-  size_t position = 0;
-
-  void Write(std::string_view bytes) {
-    if (position + bytes.size() > data.size()) data.resize(position + bytes.size());
-    data.replace(position, bytes.size(), bytes);
-    position += bytes.size();
-  }
-
-  void WriteArray(const std::vector<std::string>& elements) {
-    for (const std::string& e : elements) {
-      const uint32_t n = static_cast<uint32_t>(e.size());
-      const char length[4] = {static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
-                              static_cast<char>((n >> 16) & 0xFF),
-                              static_cast<char>((n >> 24) & 0xFF)};
-      Write(std::string_view(length, 4));
-      Write(e);
-    }
-  }
-
-  // Reads `count` elements; false (and nothing moved) when the data runs out.
-  bool ReadArray(size_t count, std::vector<std::string>& out) {
-    size_t p = position;
-    std::vector<std::string> read;
-    for (size_t k = 0; k < count; ++k) {
-      if (data.size() < p || data.size() - p < 4) return false;
-      const auto byte = [&](size_t i) { return static_cast<uint32_t>(static_cast<uint8_t>(data[p + i])); };
-      const uint32_t n = byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
-      p += 4;
-      if (data.size() - p < n) return false;
-      read.push_back(data.substr(p, n));
-      p += n;
-    }
-    position = p;
-    out = std::move(read);
-    return true;
-  }
-
-  std::string ReadLine() {
-    std::string line;
-    size_t i = position;
-    while (i < data.size()) {
-      const unsigned char c = static_cast<unsigned char>(data[i]);
-      if (c >= 0x80 && i + 1 < data.size() && data[i + 1] != '\0') {
-        line.append(data, i, 2);
-        i += 2;
-        continue;
-      }
-      if (c == '\n') {
-        ++i;
-        break;
-      }
-      if (c == 0 || c == 0x1A) break;
-      line += static_cast<char>(c);
-      ++i;
-    }
-    position = i;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-  }
-
-  bool AtEnd(bool textEnd) const {
-    if (position >= data.size()) return true;
-    return textEnd && (data[position] == '\0' || data[position] == '\x1A');
-  }
-};
+using Model = testing::StreamModel;
 
 // An element that is either short or large enough for the moving write to
 // keep its buffer: a short pattern from the input, repeated.

@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "support/stream_model.h"
 #include "values/internal/stream_segments.h"
 
 namespace pellora {
@@ -259,61 +260,7 @@ std::string Filler(std::size_t n, char seed) {
   return out;
 }
 
-// A stream as one byte run with a position, as the stream must behave.
-struct ModelStream {
-  std::string data;
-  std::size_t position = 0;
-
-  void Write(std::string_view bytes) {
-    if (position + bytes.size() > data.size()) data.resize(position + bytes.size());
-    data.replace(position, bytes.size(), bytes);
-    position += bytes.size();
-  }
-  void WriteArray(const std::vector<std::string>& elements) {
-    for (const std::string& e : elements) {
-      const auto n = static_cast<uint32_t>(e.size());
-      const char length[4] = {static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
-                              static_cast<char>((n >> 16) & 0xFF), static_cast<char>(n >> 24)};
-      Write(std::string_view(length, 4));
-      Write(e);
-    }
-  }
-  bool ReadArray(std::size_t count, std::vector<std::string>& out) {
-    std::size_t p = position;
-    std::vector<std::string> read;
-    for (std::size_t k = 0; k < count; ++k) {
-      if (data.size() - p < 4) return false;
-      uint32_t n = 0;
-      for (int b = 3; b >= 0; --b)
-        n = n << 8 | static_cast<uint8_t>(data[p + static_cast<std::size_t>(b)]);
-      p += 4;
-      if (data.size() - p < n) return false;
-      read.push_back(data.substr(p, n));
-      p += n;
-    }
-    position = p;
-    out = std::move(read);
-    return true;
-  }
-  std::string ReadLine() {
-    const std::size_t begin = position;
-    std::size_t i = begin;
-    while (i < data.size()) {
-      const auto b = static_cast<unsigned char>(data[i]);
-      if (b >= 0x80) {
-        i += (i + 1 < data.size() && data[i + 1] != 0) ? 2 : 1;
-      } else if (b == 0x0A || b == 0x00 || b == 0x1A) {
-        break;
-      } else {
-        ++i;
-      }
-    }
-    std::size_t end = std::min(i, data.size());
-    position = end < data.size() && data[end] == 0x0A ? end + 1 : end;
-    if (end > begin && data[end - 1] == 0x0D) --end;
-    return data.substr(begin, end - begin);
-  }
-};
+using ModelStream = testing::StreamModel;
 
 ByteStringArray ToArray(const std::vector<std::string>& elements) {
   ByteStringArray array(static_cast<int>(elements.size()));
@@ -520,7 +467,7 @@ TEST(StreamSegmentsTest, MatchesOneBufferModel) {
     const StreamHandle h = OpenMemoryStream();
     ModelStream model;
     for (int step = 0; step < 60; ++step) {
-      SCOPED_TRACE(testing::Message() << "round " << round << " step " << step);
+      SCOPED_TRACE(::testing::Message() << "round " << round << " step " << step);
       switch (pick(7)) {
         case 0:
         case 1: {
